@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs a Windows test executable under Wine: quiet, in the project's own prefix, which is created
+# on first use (once, even when several tests start at the same moment).
+set -eu
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=${WINEPREFIX:-${DEVU_CACHE:-$HOME/.cache/devu_dodazavavi}/wine}
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=$(command -v wine64 || command -v wine)
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      "$wine" wineboot --init >/dev/null 2>&1 || true
+      "$(dirname "$wine")/wineserver" -w 2>/dev/null || wineserver -w 2>/dev/null || true
+    fi
+  ) 9>"$WINEPREFIX.lock"
+fi
+exec "$wine" "$@"
