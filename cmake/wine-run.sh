@@ -2,7 +2,7 @@
 # Runs a Windows test executable under Wine: quiet, in the project's own prefix, which is created
 # on first use (once, even when several tests start at the same moment).
 set -eu
-export WINEDEBUG=-all
+export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX=${WINEPREFIX:-${DEVU_CACHE:-$HOME/.cache/devu_dodazavavi}/wine}
 wine=/usr/lib/wine/wine64
