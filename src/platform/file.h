@@ -29,7 +29,11 @@ struct FileOpenParams {
 using NativeFile = struct NativeFileObject*;  // nullptr: not open
 
 // Opens a file (never a directory: that fails with kErrorAccessDenied). A file whose read-only
-// attribute is set cannot be opened for writing (kErrorAccessDenied), on POSIX too.
+// attribute is set cannot be opened for writing nor with CreateAlways (kErrorAccessDenied), on
+// POSIX too. An open whose access another open's sharing does not grant, or whose sharing does
+// not grant another open's access, fails with kErrorSharingViolation; opens with
+// FileAccess::None take part in neither. After a creating disposition met an existing file,
+// LastError() is kErrorAlreadyExists although the open succeeded.
 NativeFile OpenFile(const std::wstring& path, const FileOpenParams& params);
 
 // Reading at the end of the file succeeds with 0 bytes. Reading or writing through a handle
@@ -41,7 +45,7 @@ enum class SeekOrigin { Begin = 0, Current = 1, End = 2 };
 // Moves the position; a resulting negative position fails with kErrorInvalidParameter.
 bool SeekFile(NativeFile file, int64_t offset, SeekOrigin origin, uint64_t* newPosition);
 
-// Cuts or extends the file at the current position.
+// Cuts or extends the file at the current position. Both need write access.
 bool SetEndOfFile(NativeFile file);
 bool FlushFile(NativeFile file);
 bool CloseFile(NativeFile file);
