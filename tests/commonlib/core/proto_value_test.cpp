@@ -180,7 +180,7 @@ TEST(ProtoValue, CopiesAreDeep) {
 
   ProtoValue moved = std::move(copy);
   EXPECT_EQ(moved.get(L"list").size(), 2u);
-  EXPECT_TRUE(copy.isNull());  // NOLINT: a moved-from value is null
+  EXPECT_TRUE(copy.isNull());  // a moved-from value is null
 }
 
 // Run under ASan: reading freed memory here is a crash, not a wrong value.
