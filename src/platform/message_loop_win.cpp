@@ -186,22 +186,4 @@ void DispatchToWindow(const Message& message) {
   ::DispatchMessageW(&msg);
 }
 
-int RunMessageLoop() {
-  Message message;
-  while (GetNextMessage(&message)) DispatchToWindow(message);
-  return static_cast<int>(static_cast<intptr_t>(message.wParam));
-}
-
-bool RunModalLoop(const bool& ended) {
-  Message message;
-  while (!ended) {
-    if (!GetNextMessage(&message)) {
-      PostQuit(static_cast<int>(static_cast<intptr_t>(message.wParam)));
-      return false;
-    }
-    DispatchToWindow(message);
-  }
-  return true;
-}
-
 }  // namespace platform

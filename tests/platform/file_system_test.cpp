@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "file_test_support.h"
+#include "support/file_test_support.h"
 #include "platform/clock.h"
 #include "platform/error.h"
 #include "platform/file.h"

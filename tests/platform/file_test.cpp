@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "file_test_support.h"
+#include "support/file_test_support.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
 

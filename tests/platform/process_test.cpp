@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/error.h"
-#include "platform/file_test_support.h"
+#include "support/file_test_support.h"
 #include "platform/ids.h"
 #include "platform/path.h"
 #include "test_child_location.h"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "logger/trace_logger.h"
+#include "support/trace_lines.h"
 #include "platform/clock.h"
 
 namespace {
@@ -40,31 +41,6 @@ bool WaitUntil(const std::function<bool()>& done) {
   }
   return done();
 }
-
-// Collects the trace logger's lines while it lives.
-class TraceCapture {
- public:
-  TraceCapture() {
-    TraceLogger::GetInstance()->SetSink([this](const std::wstring& line) {
-      std::lock_guard<std::mutex> guard(lock_);
-      lines_.push_back(line);
-    });
-  }
-  ~TraceCapture() { TraceLogger::GetInstance()->SetSink(nullptr); }
-
-  std::vector<std::wstring> LinesContaining(const std::wstring& text) {
-    std::lock_guard<std::mutex> guard(lock_);
-    std::vector<std::wstring> found;
-    for (const std::wstring& line : lines_) {
-      if (line.find(text) != std::wstring::npos) found.push_back(line);
-    }
-    return found;
-  }
-
- private:
-  std::mutex lock_;
-  std::vector<std::wstring> lines_;
-};
 
 TEST(SimpleThread, StartOnARunningThreadStartsNothing) {
   std::atomic<int> runs{0};
@@ -123,7 +99,7 @@ TEST(SimpleThread, StartAfterAStopClearsTheStopRequest) {
 }
 
 TEST(SimpleThread, DestroyThreadFromInsideRunReturnsWithoutWaiting) {
-  TraceCapture trace;
+  TraceLines trace;
   std::atomic<bool> finished{false};
   bool result = false;
   bool stopSeen = false;
@@ -147,7 +123,7 @@ TEST(SimpleThread, DestroyThreadFromInsideRunReturnsWithoutWaiting) {
 // Windows ends the worker by force after the timeout; elsewhere the wait goes on until the worker
 // ends by itself. Either way the timeout is logged and the object is idle afterwards.
 TEST(SimpleThread, WorkerIgnoringTheStopIsLoggedAndEndedAfterTheTimeout) {
-  TraceCapture trace;
+  TraceLines trace;
   TestThread thread([](TestThread&) { platform::SleepMs(300); });
   ASSERT_TRUE(thread.Start());
   const uint32_t id = thread.GetThreadId();

@@ -10,7 +10,7 @@
 #include "platform/error.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
-#include "platform/file_test_support.h"
+#include "support/file_test_support.h"
 #include "platform/path.h"
 #include "util/common_utils.h"
 

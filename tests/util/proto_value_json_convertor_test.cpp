@@ -9,22 +9,10 @@
 #include <vector>
 
 #include "logger/trace_logger.h"
+#include "support/trace_lines.h"
 #include "util/text_convert.h"
 
 namespace {
-
-// Collects the trace logger's lines for the test's lifetime.
-class TraceLines {
- public:
-  TraceLines() {
-    TraceLogger::GetInstance()->SetSink([this](const std::wstring& line) { lines_.push_back(line); });
-  }
-  ~TraceLines() { TraceLogger::GetInstance()->SetSink(nullptr); }
-  const std::vector<std::wstring>& lines() const { return lines_; }
-
- private:
-  std::vector<std::wstring> lines_;
-};
 
 ProtoValue ArrayOf(std::initializer_list<ProtoValue> elements) {
   ProtoValue array;
@@ -124,7 +112,7 @@ TEST(ProtoValueJsonConvertor, TextThatDoesNotParseLogsAndLeavesTheValue) {
     EXPECT_FALSE(ProtoValueJsonConvertor::FromJson(text, value)) << WideToUtf8(text);
     EXPECT_EQ(value.string(), L"kept");
     ASSERT_EQ(trace.lines().size(), 1u) << WideToUtf8(text);
-    const std::wstring& line = trace.lines()[0];
+    const std::wstring line = trace.lines()[0];
     EXPECT_EQ(line.rfind(L"[ERRO]", 0), 0u);
     const std::wstring expected = L"解析 AddGameInvite json失败，data:" + text + L" error:";
     EXPECT_NE(line.find(expected), std::wstring::npos) << WideToUtf8(line);

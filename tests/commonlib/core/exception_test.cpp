@@ -10,22 +10,10 @@
 #include "commonlib/core/proto_value_exception.h"
 #include "logger/file_logger.h"
 #include "logger/trace_logger.h"
+#include "support/trace_lines.h"
 #include "util/text_convert.h"
 
 namespace {
-
-// Collects the trace logger's lines for the test's lifetime.
-class TraceLines {
- public:
-  TraceLines() {
-    TraceLogger::GetInstance()->SetSink([this](const std::wstring& line) { lines_.push_back(line); });
-  }
-  ~TraceLines() { TraceLogger::GetInstance()->SetSink(nullptr); }
-  const std::vector<std::wstring>& lines() const { return lines_; }
-
- private:
-  std::vector<std::wstring> lines_;
-};
 
 bool EndsWith(const std::wstring& text, const std::wstring& tail) {
   return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -76,7 +64,7 @@ TEST(IException, ReportLogsTheErrorTextAtErro) {
   error.SetLocation("v.cpp", 7);
   EXPECT_TRUE(error.Report());
   ASSERT_EQ(trace.lines().size(), 1u);
-  const std::wstring& line = trace.lines()[0];
+  const std::wstring line = trace.lines()[0];
   EXPECT_EQ(line.rfind(L"[ERRO]", 0), 0u) << WideToUtf8(line);
   EXPECT_TRUE(EndsWith(line, L"[Exception]v.cpp(7): code:3 errMsg:ProtoValue::integer wrong type\r\n"))
       << WideToUtf8(line);

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/error.h"
-#include "platform/file_test_support.h"
+#include "support/file_test_support.h"
 
 namespace {
 
