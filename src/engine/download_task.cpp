@@ -5,7 +5,8 @@
 #include "logger/log.h"
 #include "util/format.h"
 
-CDownloadTask::CDownloadTask(uint64_t expectedSize) : expectedSize_(expectedSize) {}
+CDownloadTask::CDownloadTask(uint64_t expectedSize)
+    : expectedSize_(expectedSize), taskLog_(new TaskLog(nullptr, nullptr, nullptr)) {}
 
 CDownloadTask::~CDownloadTask() {
   for (auto& peer : peers_) peer->StopRequest();
