@@ -10,7 +10,7 @@
 #include "platform/ids.h"
 #include "platform/path.h"
 #include "platform/process.h"
-#include "platform/special_folder.h"
+#include "platform/shell_folder.h"
 #include "platform/system_info.h"
 #include "util/format.h"
 #include "util/number_text.h"
