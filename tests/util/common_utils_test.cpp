@@ -11,7 +11,7 @@
 #include "platform/error.h"
 #include "platform/path.h"
 #include "platform/process.h"
-#include "platform/special_folder.h"
+#include "platform/shell_folder.h"
 #include "platform/system_info.h"
 #include "test_child_location.h"
 #include "util/file_utils.h"
