@@ -23,18 +23,18 @@ bool CQBDownloadFileIO::open(const std::wstring& dataPath, uint64_t offset) {
   path = dataPath;
   CFileExException openError;
   if (!file.Open(path, kDataFileFlags, &openError)) {
-    LOG_ERRO(L"[CDownloadFileIO]打开错误 %d:%d %s", kTypeFileSystem, openError.code, path);
+    LOG_ERRO(L"[CDownloadFileIO]打开错误 %d:%d %s", error_type::kSystem, openError.code, path);
     errorCode = openError.code;
-    errorType = kTypeFileSystem;
+    errorType = error_type::kSystem;
     return false;
   }
   if (offset != 0) {
     try {
       file.Seek(static_cast<int64_t>(offset), 0);
     } catch (const CFileExException& e) {
-      LOG_ERRO(L"CDownloadFileIO::open %s %d:%d", path, kTypeFileSystem, e.code);
+      LOG_ERRO(L"CDownloadFileIO::open %s %d:%d", path, error_type::kSystem, e.code);
       errorCode = e.code;
-      errorType = kTypeFileSystem;
+      errorType = error_type::kSystem;
       file.Abort();
       return false;
     }
@@ -44,22 +44,22 @@ bool CQBDownloadFileIO::open(const std::wstring& dataPath, uint64_t offset) {
 
 int32_t CQBDownloadFileIO::Write(const void* buffer, uint32_t count) {
   if (!file.IsOpen()) {
-    errorCode = kErrorNotOpen;
-    errorType = kTypeNotOpen;
+    errorCode = user_error::kWriterNotOpen;
+    errorType = error_type::kUser;
     return -1;
   }
   // The result could not say how much was taken.
   if (count > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) {
     errorCode = static_cast<int32_t>(platform::kErrorInvalidParameter);
-    errorType = kTypeFileSystem;
+    errorType = error_type::kSystem;
     return -1;
   }
   try {
     file.Write(buffer, count);
   } catch (const CFileExException& e) {
-    LOG_ERRO(L"[CDownloadFileIO]打开错误 %d:%d", kTypeFileSystem, e.code);
+    LOG_ERRO(L"[CDownloadFileIO]打开错误 %d:%d", error_type::kSystem, e.code);
     errorCode = e.code;
-    errorType = kTypeFileSystem;
+    errorType = error_type::kSystem;
     return -1;
   }
   return static_cast<int32_t>(count);

@@ -7,14 +7,11 @@
 #include <string>
 
 #include "commonlib/core/base_stream.h"
+#include "commonlib/core/error_pair.h"
 #include "commonlib/core/file_ex.h"
 
 class CQBDownloadFileIO : public OBaseStream {
  public:
-  static constexpr int32_t kErrorNotOpen = 2001;
-  static constexpr int32_t kTypeFileSystem = 1;
-  static constexpr int32_t kTypeNotOpen = 3;
-
   CQBDownloadFileIO() = default;
   ~CQBDownloadFileIO() override;
   CQBDownloadFileIO(const CQBDownloadFileIO&) = delete;

@@ -3,6 +3,7 @@
 #include <limits>
 #include <utility>
 
+#include "commonlib/core/error_pair.h"
 #include "commonlib/core/file_ex_exception.h"
 #include "commonlib/core/file_ex_flags.h"
 #include "commonlib/core/proto_value_binary.h"
@@ -17,8 +18,6 @@ constexpr uint32_t kLoadFlags = FileModeRead | FileShareDenyWrite | FileNoInheri
 constexpr uint32_t kBackupFlags =
     FileModeReadWrite | FileShareDenyWrite | FileNoInherit | FileCreate | FileNoTruncate | FileBinary;
 
-constexpr int32_t kFileSystemError = 1;
-
 }  // namespace
 
 bool CTaskMetaFile::LoadFile(const std::wstring& metaPath) {
@@ -26,9 +25,9 @@ bool CTaskMetaFile::LoadFile(const std::wstring& metaPath) {
   root.clear();
   CFileExException openError;
   if (!file.Open(path, kLoadFlags, &openError)) {
-    LOG_ERRO(L"[CTaskMetaFile::LoadFile]打开错误 %d:%d %s", kFileSystemError, openError.code, path);
+    LOG_ERRO(L"[CTaskMetaFile::LoadFile]打开错误 %d:%d %s", error_type::kSystem, openError.code, path);
     errorCode = openError.code;
-    errorType = kFileSystemError;
+    errorType = error_type::kSystem;
     return false;
   }
   std::string bytes;
@@ -55,7 +54,7 @@ bool CTaskMetaFile::LoadFile(const std::wstring& metaPath) {
     bytes.resize(got);
   } catch (const CFileExException& e) {
     errorCode = e.code;
-    errorType = kFileSystemError;
+    errorType = error_type::kSystem;
     file.Abort();
     return false;
   }
@@ -71,9 +70,9 @@ bool CTaskMetaFile::Save() {
   const std::wstring backupPath = TaskMetaBackupPath(path);
   CFileExException openError;
   if (!file.Open(backupPath, kBackupFlags, &openError)) {
-    LOG_ERRO(L"[CTaskMetaFile::Save]打开错误 %d:%d %s", kFileSystemError, openError.code, backupPath);
+    LOG_ERRO(L"[CTaskMetaFile::Save]打开错误 %d:%d %s", error_type::kSystem, openError.code, backupPath);
     errorCode = openError.code;
-    errorType = kFileSystemError;
+    errorType = error_type::kSystem;
     return false;
   }
   std::string bytes;
@@ -88,14 +87,14 @@ bool CTaskMetaFile::Save() {
     file.Close();
   } catch (const CFileExException& e) {
     errorCode = e.code;
-    errorType = kFileSystemError;
+    errorType = error_type::kSystem;
     file.Abort();
     return false;
   }
   if (!platform::MoveFileReplaceExisting(backupPath, path)) {
     // The previous meta file stays; the new record waits in the backup.
     errorCode = static_cast<int32_t>(platform::LastError());
-    errorType = kFileSystemError;
+    errorType = error_type::kSystem;
     return false;
   }
   return true;
