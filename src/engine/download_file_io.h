@@ -25,6 +25,7 @@ class CQBDownloadFileIO : public OBaseStream {
   // Closes the file and clears the error pair.
   void Close() override;
   void Finish() override {}
+  int32_t ErrorCode() const override { return errorCode; }
 
   int32_t errorCode = 0;
   int32_t errorType = 0;

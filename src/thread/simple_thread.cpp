@@ -64,6 +64,7 @@ bool CSimpleThread::DestroyThread(uint32_t timeoutMs) {
     handle_ = nullptr;
     threadId_ = 0;
   }
+  OnStopRequested();
   if (threadId != platform::CurrentThreadId() && !platform::WaitThread(handle, timeoutMs)) {
     LOG_ERRO(L"CSimpleThread::DestroyThread线程结束超时 tid:%d ", static_cast<int>(threadId));
     platform::ForceEndThread(handle);

@@ -28,6 +28,13 @@ class CSimpleThread {
   virtual ~CSimpleThread();
 
   bool IsStopRequested() const { return stopRequested_.load(std::memory_order_acquire); }
+
+ protected:
+  // Called by DestroyThread right after the stop flag is set, on the stopping thread, so that a
+  // body blocked in a wait can be woken to see it.
+  virtual void OnStopRequested() {}
+
+ public:
   // The running thread's id; 0 when idle.
   uint32_t GetThreadId();
 

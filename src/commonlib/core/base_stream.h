@@ -19,4 +19,6 @@ class OBaseStream {
   virtual int32_t Write(const void* buffer, uint32_t count) = 0;
   virtual void Close() = 0;
   virtual void Finish() = 0;
+  // The code of the last failed write, for log lines; 0 when the stream keeps none.
+  virtual int32_t ErrorCode() const { return 0; }
 };

@@ -11,11 +11,20 @@ inline constexpr int32_t kHttp = 4;    // an HTTP status
 inline constexpr int32_t kCurl = 5;    // a libcurl result code
 }  // namespace error_type
 
+// A result as calls return it.
+struct ErrorPair {
+  int32_t type = error_type::kOk;
+  int32_t code = 0;
+  bool IsOk() const { return type == error_type::kOk && code == 0; }
+  bool operator==(const ErrorPair&) const = default;
+};
+
 // The system's own codes (type kUser unless noted).
 namespace user_error {
 inline constexpr int32_t kNoBlockAtStart = -1;
 inline constexpr int32_t kDataFileNotCreatable = 6;
 inline constexpr int32_t kNoSourceLeft = 809;
+inline constexpr int32_t kNoExpectedSize = 810;  // a download task was given the size 0
 inline constexpr int32_t kWriterNotOpen = 2001;
 inline constexpr int32_t kBlockAlreadyComplete = 2005;
 inline constexpr int32_t kRangeIgnored = 2008;  // with type kHttp
