@@ -284,8 +284,8 @@ class TestServer(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = False
 
-    def __init__(self, host, ssl_context=None, verbose=False):
-        super().__init__((host, 0), Handler)
+    def __init__(self, host, ssl_context=None, verbose=False, port=0):
+        super().__init__((host, port), Handler)
         self.ssl_context = ssl_context
         self.is_https = ssl_context is not None
         self.verbose = verbose
@@ -338,6 +338,8 @@ def main():
     ap.add_argument("host", nargs="?", default="127.0.0.1",
                     help="address to bind (default 127.0.0.1)")
     ap.add_argument("--no-https", action="store_true", help="serve plain HTTP only")
+    ap.add_argument("--port", type=int, default=0,
+                    help="HTTP port (default: an ephemeral one); HTTPS always gets an ephemeral port")
     ap.add_argument("--ignore-stdin", action="store_true",
                     help="keep running when stdin closes (manual use)")
     ap.add_argument("--verbose", action="store_true", help="log requests to stderr")
@@ -349,7 +351,7 @@ def main():
     workdir = tempfile.mkdtemp(prefix="devu-http-test-")
     servers, running = [], []
     try:
-        servers.append(TestServer(args.host, verbose=args.verbose))
+        servers.append(TestServer(args.host, verbose=args.verbose, port=args.port))
         ready = {"host": args.host, "port": servers[0].server_address[1]}
         if not args.no_https:
             ctx, cert = make_ssl_context(workdir, args.host)

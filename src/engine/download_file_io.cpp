@@ -54,8 +54,14 @@ int32_t CQBDownloadFileIO::Write(const void* buffer, uint32_t count) {
     errorType = error_type::kSystem;
     return -1;
   }
+  if (count > remaining) {
+    errorCode = user_error::kLengthMismatch;
+    errorType = error_type::kUser;
+    return -1;
+  }
   try {
     file.Write(buffer, count);
+    remaining -= count;
   } catch (const CFileExException& e) {
     LOG_ERRO(L"[CDownloadFileIO]打开错误 %d:%d", error_type::kSystem, e.code);
     errorCode = e.code;

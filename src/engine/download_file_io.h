@@ -27,6 +27,9 @@ class CQBDownloadFileIO : public OBaseStream {
   void Finish() override {}
   int32_t ErrorCode() const override { return errorCode; }
 
+  // Bytes this writer may still write: the rest of its block. A server that sends more must not
+  // overwrite the next block.
+  uint64_t remaining = UINT64_MAX;
   int32_t errorCode = 0;
   int32_t errorType = 0;
   std::wstring path;

@@ -1,42 +1,16 @@
 // The command transport pair: the curl worker and scheduler of the HTTP commands.
-#include "http/curl_workshop.h"
-#include "http/http_base.h"
 #include "http/http_mgr.h"
-#include "platform/thread.h"
+#include "http/transport_pair.h"
 
 namespace {
 
-CCurlWorkshop* gCommandWorkshop = nullptr;
-CHttpMgr* gCommandMgr = nullptr;
+TransportPair gCommands;
 
 }  // namespace
 
-bool CHttpMgr::CreateCommandTransport() {
-  if (gCommandWorkshop == nullptr) {
-    gCommandWorkshop = new CCurlWorkshop();
-    gCommandWorkshop->Init();
-    gCommandWorkshop->Start();
-  }
-  if (gCommandMgr == nullptr) gCommandMgr = new CHttpMgr(kDefaultMaxRunning);
-  return true;
-}
+bool CHttpMgr::CreateCommandTransport() { return gCommands.Create(); }
+bool CHttpMgr::DestroyCommandTransport() { return gCommands.Destroy(); }
+CCurlWorkshop* CHttpMgr::CommandWorkshop() { return gCommands.workshop; }
+CHttpMgr* CHttpMgr::CommandMgr() { return gCommands.mgr; }
 
-bool CHttpMgr::DestroyCommandTransport() {
-  if (gCommandWorkshop != nullptr) {
-    gCommandWorkshop->DestroyThread(platform::kWaitInfinite);
-    gCommandWorkshop->UnInit();
-    delete gCommandWorkshop;
-    gCommandWorkshop = nullptr;
-  }
-  if (gCommandMgr != nullptr) {
-    gCommandMgr->DetachRequests();
-    delete gCommandMgr;
-    gCommandMgr = nullptr;
-  }
-  return true;
-}
-
-CCurlWorkshop* CHttpMgr::CommandWorkshop() { return gCommandWorkshop; }
-CHttpMgr* CHttpMgr::CommandMgr() { return gCommandMgr; }
-
-bool CHttpMgr::HasRequest(const CHttpBase* request) { return gCommandMgr != nullptr && gCommandMgr->Holds(request); }
+bool CHttpMgr::HasRequest(const CHttpBase* request) { return gCommands.mgr != nullptr && gCommands.mgr->Holds(request); }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "http/content_range.h"
 #include "http/curl_events.h"
 #include "logger/log.h"
 #include "util/text_convert.h"
@@ -86,6 +87,7 @@ size_t CCurlHttp::OnRecieveHeader(const char* data, size_t length) {
   }
   const std::string line(data, length);
   if (line == "\r\n" || line == "\n") {
+    refuseBody_ = !BodyFitsRequest();
     PostCurlHeader(CRefPtr<CCurlBase>(this), httpCode, headers);
     return length;
   }
@@ -99,7 +101,16 @@ size_t CCurlHttp::OnRecieveHeader(const char* data, size_t length) {
   return length;
 }
 
+bool CCurlHttp::BodyFitsRequest() const {
+  if (!rangeRequested || httpCode < 200 || httpCode > 299) return true;
+  if (httpCode == 200) return false;
+  if (!headers.has(L"Content-Range")) return true;
+  uint64_t start = 0;
+  return ContentRangeStart(headers.get(L"Content-Range").string(), &start) && start == requestedOffset;
+}
+
 size_t CCurlHttp::OnRecieveBody(const char* data, size_t length) {
+  if (refuseBody_) return 0;
   if (IsErrorStatus(httpCode)) {
     const std::string shown(data, std::min(length, kLoggedBodyBytes));
     LOG_ERRO(L"CCurlHttp::OnRecieveBody HTTP error  httpcode:%d %s", httpCode, AnsiToWide(shown));

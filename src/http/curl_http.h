@@ -40,6 +40,7 @@ class CCurlHttp : public CCurlBase {
   uint64_t uploadTotal = 0;
   uint64_t uploadSent = 0;
   bool rangeRequested = false;
+  uint64_t requestedOffset = 0;  // first byte asked for, when rangeRequested
   curl_slist* connectToList = nullptr;
   curl_mime* formPost = nullptr;  // the multipart form fields
 
@@ -48,6 +49,11 @@ class CCurlHttp : public CCurlBase {
   int ReadResponseInfo();
   static bool IsErrorStatus(int code) { return code > 399 || code < 100; }
 
+  // At the end of a header block: whether the body may be taken. A range answered with the whole
+  // file, or with a Content-Range starting elsewhere, would put bytes at the wrong offsets.
+  bool BodyFitsRequest() const;
+
+  bool refuseBody_ = false;  // worker thread only
   mutable std::mutex streamLock_;  // the worker writes while the UI thread may close
   std::unique_ptr<OBaseStream> output_;
   std::unique_ptr<IBaseStream> input_;

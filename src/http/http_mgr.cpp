@@ -12,9 +12,37 @@ namespace {
 // Shared by every scheduler of the process.
 uint32_t gRequestSequence = 0;
 
+// Every scheduler that exists, for the application's tick. UI thread only.
+std::vector<CHttpMgr*>& LiveSchedulers() {
+  static std::vector<CHttpMgr*> schedulers;
+  return schedulers;
+}
+
 }  // namespace
 
-CHttpMgr::~CHttpMgr() { requests.clear(); }
+CHttpMgr::CHttpMgr(int32_t maxRunning) : maxRunning(maxRunning) { LiveSchedulers().push_back(this); }
+
+CHttpMgr::~CHttpMgr() {
+  requests.clear();
+  std::erase(LiveSchedulers(), this);
+}
+
+void CHttpMgr::TickAll(uint32_t tickCount) {
+  // A tick may destroy or create schedulers (a request's Done): walk a copy, skip the gone.
+  const std::vector<CHttpMgr*> schedulers = LiveSchedulers();
+  auto alive = [](CHttpMgr* mgr) {
+    const auto& live = LiveSchedulers();
+    return std::find(live.begin(), live.end(), mgr) != live.end();
+  };
+  if (tickCount % 2 == 0) {
+    for (CHttpMgr* mgr : schedulers) {
+      if (alive(mgr)) mgr->CheckTimeouts();
+    }
+  }
+  for (CHttpMgr* mgr : schedulers) {
+    if (alive(mgr)) mgr->ResumeDeferred();
+  }
+}
 
 CHttpBase* CHttpMgr::FindRequest(const CCurlBase* transfer) const {
   for (CHttpBase* request : requests) {

@@ -15,8 +15,12 @@ class CHttpMgr : public CurlListener {
  public:
   static constexpr int32_t kDefaultMaxRunning = 10;
 
-  explicit CHttpMgr(int32_t maxRunning = kDefaultMaxRunning) : maxRunning(maxRunning) {}
+  explicit CHttpMgr(int32_t maxRunning = kDefaultMaxRunning);
   ~CHttpMgr() override;
+
+  // The application's 500 ms tick: every scheduler resumes its deferred requests, and on every
+  // second tick (`tickCount` even) first checks its timeouts.
+  static void TickAll(uint32_t tickCount);
 
   void OnCurlDone(const CRefPtr<CCurlBase>& transfer, int curlCode) override;
   void OnCurlRecvProgress(const CRefPtr<CCurlBase>& transfer, uint32_t bytes) override;

@@ -131,6 +131,20 @@ std::wstring TempFolder() {
   return path;
 }
 
+std::wstring FullPathFromArgument(const std::wstring& argument) {
+  if (argument.empty()) return {};
+  std::string native = WideToMultiByte(CodePage::Utf8, argument);
+  if (native.front() != '/') {
+    char cwd[PATH_MAX];
+    if (getcwd(cwd, sizeof(cwd)) == nullptr) {
+      posix::FailWithErrno();
+      return {};
+    }
+    native = std::string(cwd) + "/" + native;
+  }
+  return posix::FromNativePath(native);
+}
+
 bool MapDrive(wchar_t letter, const std::wstring& target) {
   const int drive = DriveIndex(letter);
   if (drive < 0) return posix::FailWith(kErrorInvalidParameter);

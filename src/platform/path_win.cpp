@@ -24,6 +24,17 @@ std::wstring TempFolder() {
   return std::wstring(buffer, n);
 }
 
+std::wstring FullPathFromArgument(const std::wstring& argument) {
+  if (argument.empty()) return {};
+  const DWORD needed = ::GetFullPathNameW(argument.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return {};
+  std::wstring full(needed, L'\0');
+  const DWORD n = ::GetFullPathNameW(argument.c_str(), needed, full.data(), nullptr);
+  if (n == 0 || n >= needed) return {};
+  full.resize(n);
+  return full;
+}
+
 bool MapDrive(wchar_t letter, const std::wstring& target) {
   const wchar_t device[3] = {letter, L':', 0};
   return ::DefineDosDeviceW(0, device, target.c_str()) != 0;

@@ -2,6 +2,9 @@
 
 #include <vector>
 
+#include "commonlib/core/file_ex.h"
+#include "commonlib/core/file_ex_exception.h"
+#include "commonlib/core/file_ex_flags.h"
 #include "logger/log.h"
 #include "platform/clock.h"
 #include "platform/drives.h"
@@ -10,6 +13,7 @@
 #include "platform/file_system.h"
 #include "platform/folder_picker.h"
 #include "util/common_utils.h"
+#include "util/md5.h"
 #include "util/format.h"
 #include "util/text_edit.h"
 
@@ -182,4 +186,22 @@ std::wstring FileUtils::BrowseForFolder(platform::WindowHandle owner, const std:
   std::wstring chosen = platform::PickFolder(owner, L"选择文件夹", initialPath);
   if (chosen.size() > 3 && chosen.back() == L'\\') chosen.pop_back();
   return chosen;
+}
+
+std::string FileUtils::ComputeFileMd5(const std::wstring& path) {
+  CFileEx file;
+  if (!file.Open(path, FileModeRead | FileShareDenyWrite | FileBinary)) return std::string();
+  MD5 digest;
+  std::vector<uint8_t> buffer(1 << 20);
+  try {
+    for (;;) {
+      const uint32_t read = file.Read(buffer.data(), static_cast<uint32_t>(buffer.size()));
+      if (read == 0) break;
+      digest.update(buffer.data(), read);
+    }
+  } catch (const CFileExException&) {
+    return std::string();
+  }
+  digest.finalize();
+  return digest.hex_digest();
 }

@@ -27,6 +27,8 @@ class FileUtils {
 
   // Size of the file, or -1 when it can be neither opened nor found.
   static int64_t GetFileLength(const std::wstring& path);
+  // The MD5 digest of the file's bytes as 32 lowercase hex digits; empty when it cannot be read.
+  static std::string ComputeFileMd5(const std::wstring& path);
 
   // Deletes `dir` (written with a trailing backslash, which is added when missing) and everything
   // in it; read-only files are deleted too. "\", "/" and drive roots are refused: nothing is done

@@ -123,6 +123,37 @@ TEST_F(CurlTransferTest, RangeAnsweredWithWholeFileDropsWhatTheOutputHeld) {
   EXPECT_EQ(log[0].range, "bytes=1000-1999");
 }
 
+// A body that would land at the wrong offset is refused before a byte of it is taken: the whole
+// file for a range, or a range starting elsewhere. The transfer ends with libcurl's write error.
+TEST_F(CurlTransferTest, BodyOfAnotherRangeIsRefused) {
+  workshop.Start();
+  struct Case {
+    const char* query;
+    int result;
+    size_t taken;
+  };
+  const Case cases[] = {{"", 0, 1000}, {"?ignore_range=1", 23, 0}, {"?wrong_range_start=5", 23, 0},
+                        {"?wrong_range_start=-1000", 23, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.query);
+    RecordingListener listener;
+    FetchRequest request(&workshop, nullptr, servers[0].Url(std::string("/files/5000") + c.query));
+    request.rangeStart = 1000;
+    request.rangeEnd = 1999;
+    CRefPtr<CCurlBase> transfer = Prepared(request, &listener);
+    auto* http = static_cast<CCurlHttp*>(transfer.Get());
+    http->rangeRequested = true;
+    http->requestedOffset = 1000;
+    http->reportProgress = true;
+    ASSERT_TRUE(workshop.AddTransfer(transfer));
+    ASSERT_TRUE(PumpUntil([&] { return listener.Ended(); }));
+    EXPECT_EQ(listener.events.back().value, c.result);
+    int64_t received = 0;
+    for (const auto& event : listener.Of(Kind::RecvProgress)) received += event.value;
+    EXPECT_EQ(received, static_cast<int64_t>(c.taken));
+  }
+}
+
 TEST_F(CurlTransferTest, HeaderLinesAreSplitAtTheFirstColonAndTrimmed) {
   CRefPtr<CCurlHttp> transfer(new CCurlHttp(&workshop, nullptr));
   transfer->httpCode = 200;

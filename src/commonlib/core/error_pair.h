@@ -29,6 +29,7 @@ inline constexpr int32_t kWriterNotOpen = 2001;
 inline constexpr int32_t kBlockAlreadyComplete = 2005;
 inline constexpr int32_t kRangeIgnored = 2008;  // with type kHttp
 inline constexpr int32_t kLengthMismatch = 2009;
+inline constexpr int32_t kRangeMismatch = 2010;  // a Content-Range starting elsewhere than asked
 inline constexpr int32_t kNoProgress = 3002;
 inline constexpr int32_t kPinnedRedirect = 3003;
 }  // namespace user_error
