@@ -98,6 +98,12 @@ class RequestLog:
 LOG = RequestLog()
 
 
+# Query parameters that change what a request gets; only_server and only_host limit them.
+FAULT_PARAMETERS = {"stall_after", "reset_after", "throttle", "ignore_range", "wrong_length",
+                    "wrong_range_start", "short_body", "no_length_close_after", "lower_length",
+                    "redirect", "code", "status", "body"}
+
+
 class ClientGone(Exception):
     pass
 
@@ -149,6 +155,8 @@ class Handler(BaseHTTPRequestHandler):
             "https": self.server.is_https,
         })
         q = {k: v[-1] for k, v in parse_qs(url.query, keep_blank_values=True).items()}
+        if not self._faults_apply_here(q):
+            q = {k: v for k, v in q.items() if k not in FAULT_PARAMETERS}
         try:
             if "redirect" in q:
                 code = int(q.get("code") or 302)
@@ -175,6 +183,16 @@ class Handler(BaseHTTPRequestHandler):
             self._reply_simple(404, b"not found\n", "text/plain", send_body)
         except (ConnectionError, ClientGone, ssl.SSLError, OSError):
             self.close_connection = True
+
+    def _faults_apply_here(self, q):
+        # only_server: addresses of the servers that inject the faults; only_host: the Host names
+        # (without port) of the requests that get them. Elsewhere the URL serves normally.
+        if "only_server" in q and self.server.server_address[0] not in q["only_server"].split(","):
+            return False
+        host = (self.headers.get("Host") or "").rsplit(":", 1)[0]
+        if "only_host" in q and host not in q["only_host"].split(","):
+            return False
+        return True
 
     def _reply_simple(self, code, body, ctype, send_body):
         self.send_response(code)

@@ -251,6 +251,22 @@ class ServerTest(unittest.TestCase):
                 self.assertEqual(r.status, code)
                 self.assertEqual(body.decode(), text)
 
+    def test_faults_limited_to_servers_and_hosts(self):
+        # This server is bound to 127.0.0.1; requests name the host "x" unless told otherwise.
+        cases = (
+            ("only_server=127.0.0.1", {}, 500),
+            ("only_server=127.0.0.2,127.0.0.3", {}, 200),
+            ("only_host=cdn.test", {"Host": "cdn.test:80"}, 500),
+            ("only_host=cdn.test", {"Host": "origin.test"}, 200),
+            ("only_server=127.0.0.1&only_host=a", {"Host": "b"}, 200),
+        )
+        for query, headers, status in cases:
+            with self.subTest(query=query, headers=headers):
+                r, body = self.get("/files/10?status=500&" + query, headers=headers)
+                self.assertEqual(r.status, status)
+                if status == 200:
+                    self.assertEqual(body, expected(10, 0, 0, 9))
+
     def test_lower_case_length_header_on_the_wire(self):
         raw = raw_exchange(self.port, b"GET /files/10?lower_length=1 HTTP/1.1\r\n"
                                       b"Host: x\r\nConnection: close\r\n\r\n")
