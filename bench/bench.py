@@ -369,7 +369,7 @@ def programs_for(scenario, aria2_variants=None):
         missing = "" if os.access(engine, os.X_OK) else f"engine binary not built: {engine}"
         progs.append(Program("engine", "devu_fetch (domain + 2 addresses)",
                              [engine, "--url", "{url1}", "--ip", SERVERS[1], "--ip", SERVERS[2],
-                              "--size", "{size}", "--md5", "{md5}", "--out", "{out}", "--quiet"],
+                              "--size", "{size}", "--out", "{out}", "--quiet"],
                              missing=missing))
         progs.append(Program("aria2", "aria2c " + " ".join(ARIA2_BASE_ARGS),
                              aria2_args(ARIA2_BASE_ARGS), is_baseline=True))
