@@ -145,7 +145,7 @@ class Handler(BaseHTTPRequestHandler):
         if url.path == "/_log/clear":
             LOG.clear()
             return self._reply_simple(200, b"{}", "application/json", send_body)
-        LOG.add({
+        self.log_entry = {
             "method": self.command,
             "path": self.path,
             "range": self.headers.get("Range"),
@@ -153,7 +153,9 @@ class Handler(BaseHTTPRequestHandler):
             "connection_request": self.requests_on_connection,
             "client_port": self.client_address[1],
             "https": self.server.is_https,
-        })
+            "sent": 0,
+        }
+        LOG.add(self.log_entry)
         q = {k: v[-1] for k, v in parse_qs(url.query, keep_blank_values=True).items()}
         if not self._faults_apply_here(q):
             q = {k: v for k, v in q.items() if k not in FAULT_PARAMETERS}
@@ -185,12 +187,15 @@ class Handler(BaseHTTPRequestHandler):
             self.close_connection = True
 
     def _faults_apply_here(self, q):
-        # only_server: addresses of the servers that inject the faults; only_host: the Host names
-        # (without port) of the requests that get them. Elsewhere the URL serves normally.
+        # only_server: addresses of the servers that inject the faults; only_host / except_host:
+        # the Host names (without port) of the requests that get them / that do not. Elsewhere the
+        # URL serves normally.
         if "only_server" in q and self.server.server_address[0] not in q["only_server"].split(","):
             return False
         host = (self.headers.get("Host") or "").rsplit(":", 1)[0]
         if "only_host" in q and host not in q["only_host"].split(","):
+            return False
+        if "except_host" in q and host in q["except_host"].split(","):
             return False
         return True
 
@@ -250,7 +255,8 @@ class Handler(BaseHTTPRequestHandler):
         if not send_body:
             return
 
-        self._send_generated(seed, start, limit, int(q.get("throttle", 0)))
+        throttle = int(q.get("throttle", 0)) or int(q.get("throttle_everywhere", 0))
+        self._send_generated(seed, start, limit, throttle)
         if after == "stall":
             self._stall()
         elif after == "reset":
@@ -274,6 +280,7 @@ class Handler(BaseHTTPRequestHandler):
             n = min(step, count - sent)
             self.wfile.write(generated_bytes(seed, start + sent, n))
             sent += n
+            self.log_entry["sent"] = sent
             if throttle > 0:
                 due = began + sent / throttle
                 delay = due - time.monotonic()

@@ -1,5 +1,6 @@
 #pragma once
 // One source of a download task: takes one block at a time and reports its result to the task.
+#include <cstdint>
 #include <string>
 
 #include "engine/block_request.h"
@@ -20,12 +21,20 @@ class CDownloadPeer {
   virtual bool IsP2P() = 0;
   // The address the source fetches from, for log lines; empty for a source without one.
   virtual std::wstring GetUrl() { return std::wstring(); }
+  // An HTTP source: its bytes and time are counted per server, its failures and retries recorded.
+  virtual bool IsHttpPeer() const { return false; }
+  // The third-party CDN source a task adds when its own servers are too slow or gone.
+  virtual bool IsCdn() const { return false; }
+  // The source has followed a redirect to another server.
+  virtual bool IsRedirected() const { return false; }
 
   std::wstring dataPath;
   bool busy = false;  // a block request is in flight
   std::wstring key;   // ties the peer to its task
   SpeedSampler sampler;
   BlockRequest* block = nullptr;  // the block being fetched; the task owns it
+  // Start of the time not yet counted for this source; 0 until the first block request.
+  uint32_t firstRequestTick = 0;
 
  protected:
   CDownloadPeer() = default;

@@ -1,18 +1,10 @@
+// The block bookkeeping: free ranges, cutting and handing out blocks, the downloaded size.
 #include "engine/download_task.h"
 
 #include <algorithm>
 
 #include "logger/log.h"
 #include "util/format.h"
-
-CDownloadTask::CDownloadTask(uint64_t expectedSize)
-    : expectedSize_(expectedSize), taskLog_(new TaskLog(nullptr, nullptr, nullptr)) {}
-
-CDownloadTask::~CDownloadTask() {
-  for (auto& peer : peers_) peer->StopRequest();
-  peers_.clear();
-  blocks_.clear();
-}
 
 void CDownloadTask::GetFreeRanges(FreeRangeMode mode, RangeList& out) const {
   out.CopyFrom(gaps_);

@@ -133,6 +133,8 @@ std::wstring TempFolder() {
 
 std::wstring FullPathFromArgument(const std::wstring& argument) {
   if (argument.empty()) return {};
+  // Already a path of the drive space ("C:\dir\file").
+  if (argument.size() >= 3 && argument[1] == L':' && IsSeparator(argument[2])) return argument;
   std::string native = WideToMultiByte(CodePage::Utf8, argument);
   if (native.front() != '/') {
     char cwd[PATH_MAX];

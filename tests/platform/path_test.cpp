@@ -21,4 +21,13 @@ TEST(Path, ModuleAndTempFolderAreWindowsPaths) {
   EXPECT_EQ(temp.find(L'/'), std::wstring::npos);
 }
 
+TEST(Path, ArgumentsBecomeFullPathsOfTheDriveSpace) {
+  const std::wstring relative = platform::FullPathFromArgument(L"sub/file.bin");
+  EXPECT_TRUE(LooksLikeDrivePath(relative)) << relative;
+  EXPECT_EQ(relative.substr(relative.size() - 13), L"\\sub\\file.bin");
+  const std::wstring temp = platform::TempFolder() + L"x.bin";
+  EXPECT_EQ(platform::FullPathFromArgument(temp), temp);
+  EXPECT_EQ(platform::FullPathFromArgument(L""), L"");
+}
+
 }  // namespace

@@ -17,6 +17,7 @@ struct LoggedRequest {
   std::string host;
   int connectionRequest = 0;  // above 1: the connection was reused
   bool https = false;
+  uint64_t sent = 0;  // body bytes of a generated file written so far
 };
 
 namespace server_log_detail {
@@ -58,6 +59,7 @@ inline std::vector<LoggedRequest> ServerLog(const TestServer& server) {
     request.host = entry["host"].isString() ? entry["host"].asString() : std::string();
     request.connectionRequest = entry["connection_request"].asInt();
     request.https = entry["https"].asBool();
+    request.sent = entry["sent"].asUInt64();
     requests.push_back(request);
   }
   return requests;

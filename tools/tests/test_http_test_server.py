@@ -259,6 +259,8 @@ class ServerTest(unittest.TestCase):
             ("only_host=cdn.test", {"Host": "cdn.test:80"}, 500),
             ("only_host=cdn.test", {"Host": "origin.test"}, 200),
             ("only_server=127.0.0.1&only_host=a", {"Host": "b"}, 200),
+            ("except_host=cdn.test", {"Host": "cdn.test:80"}, 200),
+            ("except_host=cdn.test", {"Host": "origin.test"}, 500),
         )
         for query, headers, status in cases:
             with self.subTest(query=query, headers=headers):
@@ -306,6 +308,7 @@ class ServerTest(unittest.TestCase):
         self.assertEqual(e["client_port"], local_port)
         self.assertEqual(e["connection_request"], 1)
         self.assertFalse(e["https"])
+        self.assertEqual(e["sent"], 100)
         self.clear_log()
         self.assertEqual(self.log(), [])
 
