@@ -107,6 +107,9 @@ bool CHttpBase::Prepare() {
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(connectTimeout));
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, verifyHost && CommonUtils::IsHttps(GetUrl()) ? 2L : 0L);
+  // The worker is one thread among several: libcurl must not touch signal handlers (it would
+  // swap the SIGPIPE handler around every call, and a resolver timeout alarm is not thread-safe).
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
 
   if (method == kPost) {
     curl_easy_setopt(easy, CURLOPT_POST, 1L);
