@@ -29,7 +29,9 @@ bool IsRedirectStatus(int code) { return code >= 300 && code <= 399; }
 
 CHttpDownloadPeer::CHttpDownloadPeer(const std::string& options, const std::wstring& address,
                                      const std::wstring& dataFile, bool isIpPeer)
-    : CHttpBase(DownloadWorkshop(), DownloadMgr()), isIpPeer(isIpPeer), options_(options) {
+    // Registered with the scheduler only while a block is queued or running (Requeue), so a peer
+    // that outlives the download transport never points at a scheduler that is gone.
+    : CHttpBase(DownloadWorkshop(), nullptr), isIpPeer(isIpPeer), options_(options) {
   dataPath = dataFile;
   url = address;
   timeoutMs = CurrentEngineLimits().stallTimeoutMs;
@@ -85,6 +87,8 @@ ErrorPair CHttpDownloadPeer::Start() {
     return {error_type::kUser, user_error::kNoBlockAtStart};
   }
   ReleaseTransfer();
+  // The transport of now: the engine may have been stopped and started again since construction.
+  workshop = DownloadWorkshop();
   CRefPtr<CCurlHttp> transfer(new CCurlHttp(workshop, DownloadMgr()));
   transfer->reportProgress = true;
   curl = transfer.Get();

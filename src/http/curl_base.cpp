@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include "http/curl_events.h"
+#include "http/curl_workshop.h"
 #include "platform/clock.h"
 
 namespace {
@@ -41,6 +42,7 @@ size_t CCurlBase::WriteCallback(char* data, size_t size, size_t count, void* use
   CRefPtr<CCurlBase> transfer(raw);
   const size_t taken = transfer->OnRecieveBody(data, size * count);
   transfer->pendingBytes += taken;
+  if (transfer->workshop != nullptr) transfer->workshop->CountReceived(taken);
   if (ProgressDue(*transfer, kRecvProgressEveryMs)) {
     PostCurlRecvProgress(transfer, static_cast<uint32_t>(transfer->pendingBytes));
     transfer->pendingBytes = 0;

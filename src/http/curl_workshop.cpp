@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
 
 #include "http/curl_events.h"
@@ -13,6 +14,9 @@ namespace {
 // Longest wait in libcurl's poll. Wake-ups end it at once for new work and stops, and libcurl
 // shortens it for its own timers, so this only bounds how long an idle worker sleeps.
 constexpr int kIdleWaitMs = 1000;
+// A pass that took less than this is a trickle: a paced link delivering a packet at a time.
+constexpr uint64_t kTrickleBytes = 32 * 1024;
+constexpr auto kTricklePause = std::chrono::milliseconds(1);
 
 void InitCurlOnce() {
   static std::once_flag once;
@@ -66,7 +70,20 @@ void CCurlWorkshop::UnInit() {
 }
 
 void CCurlWorkshop::WakeWorker() {
+  {
+    std::lock_guard<std::mutex> guard(pauseLock_);
+    workArrived_ = true;
+  }
+  pauseEnded_.notify_one();
   if (multi_ != nullptr) curl_multi_wakeup(multi_);
+}
+
+void CCurlWorkshop::PauseWhileTrickling(int running) {
+  const bool trickle = running > 0 && receivedThisPass_ > 0 && receivedThisPass_ < kTrickleBytes;
+  receivedThisPass_ = 0;
+  std::unique_lock<std::mutex> guard(pauseLock_);
+  if (trickle) pauseEnded_.wait_for(guard, kTricklePause, [this] { return workArrived_; });
+  workArrived_ = false;
 }
 
 void CCurlWorkshop::OnStopRequested() {
@@ -93,11 +110,13 @@ bool CCurlWorkshop::CancelTransfer(const CRefPtr<CCurlBase>& transfer) {
 
 void CCurlWorkshop::Run() {
   while (!IsStopRequested()) {
-    PerformStep();
+    const int running = PerformStep();
     const int finished = CompletionStep();
     if (IsStopRequested()) break;
     // A finished transfer may have made room for work libcurl can do at once.
     if (finished > 0) continue;
+    PauseWhileTrickling(running);
+    if (IsStopRequested()) break;
     curl_multi_poll(multi_, nullptr, 0, kIdleWaitMs, nullptr);
   }
 }

@@ -3,7 +3,10 @@
 // it, posting each transfer's events to the UI thread. It blocks in libcurl's poll while nothing
 // happens and is woken at once when a transfer is handed over or cancelled or a stop is requested,
 // so an idle worker costs nothing and a new transfer starts without delay.
+#include <condition_variable>
+#include <cstdint>
 #include <list>
+#include <mutex>
 
 #include "http/curl_base.h"
 #include "thread/critical_lock.h"
@@ -25,6 +28,9 @@ class CCurlWorkshop : public CSimpleThread {
 
   void Run() override;
 
+  // Worker thread: body bytes the write callbacks took during the current pass.
+  void CountReceived(uint64_t bytes) { receivedThisPass_ += bytes; }
+
  protected:
   void OnStopRequested() override;
 
@@ -40,6 +46,9 @@ class CCurlWorkshop : public CSimpleThread {
   // Caller holds the lock. Removes `transfer` from `running_`, or else from `pending_`.
   void Unlist(const CCurlBase* transfer);
   void WakeWorker();
+  // While transfers trickle in (a few packets per pass), waits a moment so that the next pass
+  // handles a batch instead of one packet; new work or a stop ends the wait at once.
+  void PauseWhileTrickling(int running);
 
   void* multi_ = nullptr;  // libcurl multi handle
   TransferList pending_;    // handed over, not yet in the multi handle
@@ -47,4 +56,9 @@ class CCurlWorkshop : public CSimpleThread {
   TransferList cancelled_;  // to be cancelled
   TransferList retired_;    // cancelled; their easy handles still to be cleaned up
   CCriticalLock lock_;      // guards multi_ and the lists
+
+  uint64_t receivedThisPass_ = 0;  // worker thread only
+  std::mutex pauseLock_;
+  std::condition_variable pauseEnded_;
+  bool workArrived_ = false;  // guarded by pauseLock_
 };
