@@ -32,17 +32,17 @@ std::unique_ptr<CDownloadPeer> CDownloadTask::MakePeer(const std::wstring& url, 
     LOG_ERRO(L"没有下载源工厂 url:%s", url);
     return nullptr;
   }
-  PeerSpec spec;
-  spec.url = url;
-  spec.dataPath = GetDataFilePath();
-  spec.key = md5_;
-  spec.pinned = pinned;
-  spec.verifyHost = true;
-  spec.isCdn = isCdn;
-  spec.host = CommonUtils::GetHostFromUrl(url);
-  spec.ip = ip;
-  spec.port = PortOf(url);
-  std::unique_ptr<CDownloadPeer> peer = environment_.peerFactory(spec);
+  PeerSettings peerSettings;
+  peerSettings.url = url;
+  peerSettings.dataPath = GetDataFilePath();
+  peerSettings.key = md5_;
+  peerSettings.pinned = pinned;
+  peerSettings.verifyHost = true;
+  peerSettings.isCdn = isCdn;
+  peerSettings.host = CommonUtils::GetHostFromUrl(url);
+  peerSettings.ip = ip;
+  peerSettings.port = PortOf(url);
+  std::unique_ptr<CDownloadPeer> peer = environment_.peerFactory(peerSettings);
   if (!peer) LOG_ERRO(L"创建下载源失败 url:%s ip:%s", url, ip);
   return peer;
 }

@@ -2,11 +2,11 @@
 
 #include "engine/http_download_peer.h"
 
-std::unique_ptr<CDownloadPeer> MakeHttpDownloadPeer(const PeerSpec& spec) {
-  auto peer = std::make_unique<CHttpDownloadPeer>(std::string(), spec.url, spec.dataPath, spec.pinned);
-  peer->key = spec.key;
-  peer->verifyHost = spec.verifyHost;
-  peer->isCdn = spec.isCdn;
-  if (spec.pinned) peer->SetIp(spec.host, spec.ip, spec.port);
+std::unique_ptr<CDownloadPeer> MakeHttpDownloadPeer(const PeerSettings& peerSettings) {
+  auto peer = std::make_unique<CHttpDownloadPeer>(std::string(), peerSettings.url, peerSettings.dataPath, peerSettings.pinned);
+  peer->key = peerSettings.key;
+  peer->verifyHost = peerSettings.verifyHost;
+  peer->isCdn = peerSettings.isCdn;
+  if (peerSettings.pinned) peer->SetIp(peerSettings.host, peerSettings.ip, peerSettings.port);
   return peer;
 }

@@ -4,4 +4,4 @@
 
 #include "engine/peer_factory.h"
 
-std::unique_ptr<CDownloadPeer> MakeHttpDownloadPeer(const PeerSpec& spec);
+std::unique_ptr<CDownloadPeer> MakeHttpDownloadPeer(const PeerSettings& peerSettings);

@@ -8,7 +8,7 @@
 
 #include "engine/download_peer.h"
 
-struct PeerSpec {
+struct PeerSettings {
   std::wstring url;
   std::wstring dataPath;   // the task's data file
   std::wstring key;        // the task's MD5 text
@@ -21,4 +21,4 @@ struct PeerSpec {
 };
 
 // A fully set up source, or null when it cannot be built.
-using PeerFactory = std::function<std::unique_ptr<CDownloadPeer>(const PeerSpec&)>;
+using PeerFactory = std::function<std::unique_ptr<CDownloadPeer>(const PeerSettings&)>;

@@ -65,19 +65,19 @@ TEST_F(DownloadTaskTest, StartsWithTheDomainSourceAndUpToTwoDistinctAddresses) {
     const Range expected[] = {kBlock0, kBlock1, kBlock2};
     std::set<std::wstring> picked;
     for (size_t i = first; i < peers.records.size(); ++i) {
-      const PeerSpec& spec = peers.records[i]->spec;
-      EXPECT_EQ(spec.url, kUrl);
-      EXPECT_EQ(spec.dataPath, DataPath(name));
-      EXPECT_EQ(spec.key, kMd5);
-      EXPECT_EQ(spec.host, L"dl.example.test");
-      EXPECT_EQ(spec.port, 8080);
-      EXPECT_TRUE(spec.verifyHost);
-      EXPECT_FALSE(spec.isCdn);
-      EXPECT_EQ(spec.pinned, i != first);
-      if (spec.pinned) {
-        EXPECT_EQ(c.addresses.count(spec.ip), 1u)
-            << "not from the list: " << std::string(spec.ip.begin(), spec.ip.end());
-        picked.insert(spec.ip);
+      const PeerSettings& peerSettings = peers.records[i]->peerSettings;
+      EXPECT_EQ(peerSettings.url, kUrl);
+      EXPECT_EQ(peerSettings.dataPath, DataPath(name));
+      EXPECT_EQ(peerSettings.key, kMd5);
+      EXPECT_EQ(peerSettings.host, L"dl.example.test");
+      EXPECT_EQ(peerSettings.port, 8080);
+      EXPECT_TRUE(peerSettings.verifyHost);
+      EXPECT_FALSE(peerSettings.isCdn);
+      EXPECT_EQ(peerSettings.pinned, i != first);
+      if (peerSettings.pinned) {
+        EXPECT_EQ(c.addresses.count(peerSettings.ip), 1u)
+            << "not from the list: " << std::string(peerSettings.ip.begin(), peerSettings.ip.end());
+        picked.insert(peerSettings.ip);
       }
       // Each new source gets the next block at once.
       ASSERT_EQ(peers.records[i]->requests.size(), 1u);
@@ -269,7 +269,7 @@ TEST_F(DownloadTaskTest, CdnJoinsOnceWhenTheLastOwnSourceFailsThenNoSourceEndsWi
   FinishBlock(0, error_type::kHttp, 404);
 
   ASSERT_EQ(peers.records.size(), 2u);
-  const PeerSpec& cdn = peers.records[1]->spec;
+  const PeerSettings& cdn = peers.records[1]->peerSettings;
   EXPECT_EQ(cdn.url, L"http://cdn.example.test:8080/pkg/game.exe");
   EXPECT_TRUE(cdn.isCdn);
   EXPECT_FALSE(cdn.pinned);
@@ -333,7 +333,7 @@ TEST_F(DownloadTaskTest, SlowOwnSourcesBringTheCdnAfterTwentySeconds) {
     EXPECT_EQ(peers.records.size(), sources + (c.switches ? 1 : 0)) << "at most one CDN source";
     EXPECT_EQ(task->CdnSwitched(), c.switches);
     if (c.switches) {
-      EXPECT_TRUE(peers.records.back()->spec.isCdn);
+      EXPECT_TRUE(peers.records.back()->peerSettings.isCdn);
       EXPECT_TRUE(AnyContains(
           task->Log().Events(),
           L"任务进度0%,已下载0 B,下载速度为0 B/秒低于阈值0 B/秒，切换为第三方cdn下载源：cdn.example.test"));

@@ -18,7 +18,7 @@ class ScriptedPeer;
 
 // What happened to one source; outlives the source.
 struct PeerRecord {
-  PeerSpec spec;
+  PeerSettings peerSettings;
   std::vector<std::pair<uint64_t, uint64_t>> requests;
   int stops = 0;
   ScriptedPeer* peer = nullptr;  // null once the task destroyed the source
@@ -27,9 +27,9 @@ struct PeerRecord {
 class ScriptedPeer : public CDownloadPeer {
  public:
   explicit ScriptedPeer(std::shared_ptr<PeerRecord> record) : record_(std::move(record)) {
-    dataPath = record_->spec.dataPath;
-    key = record_->spec.key;
-    serverIp = record_->spec.ip;
+    dataPath = record_->peerSettings.dataPath;
+    key = record_->peerSettings.key;
+    serverIp = record_->peerSettings.ip;
   }
   ~ScriptedPeer() override { record_->peer = nullptr; }
 
@@ -46,14 +46,14 @@ class ScriptedPeer : public CDownloadPeer {
     busy = false;
   }
   std::wstring GetServerIp() override { return serverIp; }
-  std::wstring GetHost() override { return record_->spec.host; }
+  std::wstring GetHost() override { return record_->peerSettings.host; }
   std::wstring GetSourceName() override {
-    return !record_->spec.isCdn && !redirected && !serverIp.empty() ? serverIp : GetHost();
+    return !record_->peerSettings.isCdn && !redirected && !serverIp.empty() ? serverIp : GetHost();
   }
   bool IsP2P() override { return false; }
-  std::wstring GetUrl() override { return record_->spec.url; }
+  std::wstring GetUrl() override { return record_->peerSettings.url; }
   bool IsHttpPeer() const override { return true; }
-  bool IsCdn() const override { return record_->spec.isCdn; }
+  bool IsCdn() const override { return record_->peerSettings.isCdn; }
   bool IsRedirected() const override { return redirected; }
 
   // Ends the block as a real source does: idle first, then the result. The task may destroy
@@ -74,9 +74,9 @@ class ScriptedPeer : public CDownloadPeer {
 class PeerRecorder {
  public:
   PeerFactory Factory() {
-    return [this](const PeerSpec& spec) -> std::unique_ptr<CDownloadPeer> {
+    return [this](const PeerSettings& peerSettings) -> std::unique_ptr<CDownloadPeer> {
       auto record = std::make_shared<PeerRecord>();
-      record->spec = spec;
+      record->peerSettings = peerSettings;
       auto peer = std::make_unique<ScriptedPeer>(record);
       record->peer = peer.get();
       records.push_back(record);
