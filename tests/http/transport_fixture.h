@@ -98,7 +98,9 @@ class FetchRequest : public CHttpBase {
   void Done(int32_t type, int32_t code) override {
     if (type == error_type::kCurl) SetResult(type, code);
     outcome = type == error_type::kCurl ? GetError() : ErrorPair{type, code};
-    if (output_ != nullptr && output_->GetData() != nullptr) {
+    // Only a finished transfer is done writing; after a watchdog or header verdict the worker may
+    // still be in the middle of a write.
+    if (type == error_type::kCurl && output_ != nullptr && output_->GetData() != nullptr) {
       body.assign(reinterpret_cast<const char*>(output_->GetData()), output_->GetLength());
     }
     output_ = nullptr;
