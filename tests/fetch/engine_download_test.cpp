@@ -21,16 +21,29 @@ std::string Bytes(uint64_t size) { return ServedBytes(0, size, 3); }
                                        << " and first differs at offset " << at;
 }
 
+// The download ended with success and the file holds the served bytes.
+::testing::AssertionResult SucceededWithServedFile(const DownloadOutcome& outcome, const std::wstring& path,
+                                                   uint64_t size) {
+  if (!outcome.ended) return ::testing::AssertionFailure() << "the download did not end";
+  if (outcome.errorType != 0 || outcome.errorCode != 0) {
+    return ::testing::AssertionFailure() << "the download failed et:" << outcome.errorType << " ec:" << outcome.errorCode;
+  }
+  return HoldsServedFile(path, size);
+}
+
+// The file's URL with the given server redirecting it (relative target, same servers) and the
+// others serving it.
+std::string RedirectOn(const TestServer& server) {
+  return "?only_server=" + server.host + "&redirect=%2Ffiles%2F6000000%2F3%2Fmoved.exe";
+}
+
 size_t RequestsTo(const TestServer& server) { return ServerLog(server).size(); }
 
 TEST_F(EngineDownloadTest, ThreeHealthySourcesEachServeAndTheFileIsRight) {
   file_test::ScratchDirectory dir;
   const DownloadOrder order = Order(kSize, "", dir / L"setup.exe");
   const DownloadOutcome outcome = Run(order);
-  ASSERT_TRUE(outcome.ended);
-  EXPECT_EQ(outcome.errorType, 0);
-  EXPECT_EQ(outcome.errorCode, 0);
-  EXPECT_TRUE(HoldsServedFile(order.path, kSize));
+  EXPECT_TRUE(SucceededWithServedFile(outcome, order.path, kSize));
   const std::string host = servers[0].host + ":" + std::to_string(servers[0].port);
   for (const auto& server : servers) {
     const auto log = ServerLog(server);
@@ -68,23 +81,16 @@ TEST_F(EngineDownloadTest, OneFaultySourceIsDroppedOrRetriedAndTheFileIsRight) {
     file_test::ScratchDirectory dir;
     const DownloadOrder order = Order(kSize, "?only_server=" + servers[1].host + "&" + c.fault, dir / L"setup.exe");
     const DownloadOutcome outcome = Run(order);
-    ASSERT_TRUE(outcome.ended);
-    EXPECT_EQ(outcome.errorType, 0);
-    EXPECT_EQ(outcome.errorCode, 0);
-    EXPECT_TRUE(HoldsServedFile(order.path, kSize));
+    EXPECT_TRUE(SucceededWithServedFile(outcome, order.path, kSize));
     EXPECT_EQ(RequestsTo(servers[1]), c.requestsToFaultyServer);
   }
 }
 
 TEST_F(EngineDownloadTest, RedirectOfTheDomainSourceIsFollowedForLaterBlocks) {
   file_test::ScratchDirectory dir;
-  // A relative target, on the same servers, without the redirect.
-  const DownloadOrder order = Order(kSize, "?only_server=" + servers[0].host + "&redirect=%2Ffiles%2F6000000%2F3%2Fmoved.exe",
-                                    dir / L"setup.exe");
+  const DownloadOrder order = Order(kSize, RedirectOn(servers[0]), dir / L"setup.exe");
   const DownloadOutcome outcome = Run(order);
-  ASSERT_TRUE(outcome.ended);
-  EXPECT_EQ(outcome.errorCode, 0);
-  EXPECT_TRUE(HoldsServedFile(order.path, kSize));
+  EXPECT_TRUE(SucceededWithServedFile(outcome, order.path, kSize));
   const auto log = ServerLog(servers[0]);
   ASSERT_GE(log.size(), 2u);
   size_t redirected = 0;
@@ -94,12 +100,9 @@ TEST_F(EngineDownloadTest, RedirectOfTheDomainSourceIsFollowedForLaterBlocks) {
 
 TEST_F(EngineDownloadTest, RedirectOfAPinnedSourceRetriesOnTheNewAddressByName) {
   file_test::ScratchDirectory dir;
-  const DownloadOrder order = Order(kSize, "?only_server=" + servers[1].host + "&redirect=%2Ffiles%2F6000000%2F3%2Fmoved.exe",
-                                    dir / L"setup.exe");
+  const DownloadOrder order = Order(kSize, RedirectOn(servers[1]), dir / L"setup.exe");
   const DownloadOutcome outcome = Run(order);
-  ASSERT_TRUE(outcome.ended);
-  EXPECT_EQ(outcome.errorCode, 0);
-  EXPECT_TRUE(HoldsServedFile(order.path, kSize));
+  EXPECT_TRUE(SucceededWithServedFile(outcome, order.path, kSize));
   // The running transfer follows the redirect on its pinned connection before the source sees it;
   // then the pin is gone and the retry goes to the new address by name.
   const auto pinnedLog = ServerLog(servers[1]);
@@ -117,9 +120,7 @@ TEST_F(EngineDownloadTest, CdnTakesOverWhenEveryHttpSourceFails) {
   DownloadOrder order = Order(kSize, "?except_host=localhost&status=500", dir / L"setup.exe");
   order.cdnHost = L"localhost";
   const DownloadOutcome outcome = Run(order);
-  ASSERT_TRUE(outcome.ended);
-  EXPECT_EQ(outcome.errorCode, 0);
-  EXPECT_TRUE(HoldsServedFile(order.path, kSize));
+  EXPECT_TRUE(SucceededWithServedFile(outcome, order.path, kSize));
   size_t cdnRequests = 0;
   for (const auto& request : ServerLog(servers[0])) cdnRequests += request.host.rfind("localhost:", 0) == 0;
   EXPECT_GT(cdnRequests, 0u);
@@ -134,9 +135,7 @@ TEST_F(EngineDownloadTest, CdnJoinsSourcesThatStayBelowTheThreshold) {
   order.cdnHost = L"localhost";
   order.cdnMinSpeed = 5000000;
   const DownloadOutcome outcome = Run(order, 90000);
-  ASSERT_TRUE(outcome.ended);
-  EXPECT_EQ(outcome.errorCode, 0);
-  EXPECT_TRUE(HoldsServedFile(order.path, size));
+  EXPECT_TRUE(SucceededWithServedFile(outcome, order.path, size));
   // The window is 3 s here; the slow sources alone would need about 40 s.
   EXPECT_GE(outcome.elapsedMs, 3000u);
   size_t cdnRequests = 0;
@@ -205,9 +204,7 @@ TEST_F(EngineDownloadTest, HttpsSourceWithHostVerificationOff) {
   order.url = servers[0].HttpsUrl("/files/6000000/3/setup.exe");
   order.ipList.clear();
   const DownloadOutcome outcome = Run(order);
-  ASSERT_TRUE(outcome.ended);
-  EXPECT_EQ(outcome.errorCode, 0);
-  EXPECT_TRUE(HoldsServedFile(order.path, kSize));
+  EXPECT_TRUE(SucceededWithServedFile(outcome, order.path, kSize));
 }
 
 }  // namespace
