@@ -20,10 +20,12 @@
 #include "platform/file_system.h"
 #include "platform/path.h"
 #include "platform/process.h"
+#include "support/child_process.h"
 #include "support/file_test_support.h"
 
 namespace {
 
+using child_process::Quoted;
 using file_test::ReadWholeFile;
 using file_test::ScratchDirectory;
 
@@ -35,8 +37,6 @@ std::wstring ChildPath() {
   self.erase(self.rfind(L'\\') + 1);
   return self + DEVU_META_KILL_CHILD_NAME;
 }
-
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 // The child's last completed save; nothing when none completed. A file that is neither empty nor
 // a number of the agreed width fails the test.
@@ -88,7 +88,7 @@ TEST(TaskMetaFileKillTest, KilledSaverAlwaysLeavesOneWholeRecord) {
     platform::RemoveFile(dir / meta_kill::SavedFileName());
 
     const std::wstring commandLine = Quoted(child) + L" " + Quoted(dir.path()) + L" " + std::to_wstring(first);
-    platform::ProcessHandle process = platform::StartProcess(child, commandLine, nullptr, nullptr);
+    platform::ProcessHandle process = child_process::StartChild(child, commandLine);
     ASSERT_NE(process, nullptr) << platform::LastError();
     const auto started = std::chrono::steady_clock::now();
     bool ready = false;

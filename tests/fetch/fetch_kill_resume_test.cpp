@@ -8,14 +8,18 @@
 
 #include "engine/download_task.h"
 #include "platform/clock.h"
+#include "platform/error.h"
 #include "platform/path.h"
 #include "platform/process.h"
+#include "support/child_process.h"
 #include "support/file_test_support.h"
 #include "support/server_log.h"
 #include "support/test_servers.h"
 #include "util/md5.h"
 
 namespace {
+
+using child_process::Quoted;
 
 constexpr uint64_t kSize = 8 * 1024 * 1024;
 constexpr int kTrials = 30;
@@ -29,9 +33,8 @@ std::wstring FrontPath() {
   return self.substr(0, slash + 1) + L"devu_fetch" + extension;
 }
 
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
-
 struct FrontRun {
+  bool started = false;
   bool exited = false;
   uint32_t exitCode = 0;
 };
@@ -39,8 +42,9 @@ struct FrontRun {
 // Starts the front; kills it after `killAfterMs` unless it has ended by then (0: never).
 FrontRun RunFront(const std::wstring& commandLine, uint32_t killAfterMs) {
   FrontRun run;
-  platform::ProcessHandle process = platform::StartProcess(FrontPath(), commandLine, nullptr, nullptr);
+  platform::ProcessHandle process = child_process::StartChild(FrontPath(), commandLine);
   if (process == nullptr) return run;
+  run.started = true;
   const uint32_t wait = killAfterMs == 0 ? 120000 : killAfterMs;
   if (platform::WaitProcess(process, wait, &run.exitCode)) {
     run.exited = true;
@@ -92,6 +96,7 @@ TEST(FetchKillResume, KilledDownloadsResumeAndEndRight) {
                                      L" --size " + std::to_wstring(kSize) + L" --md5 " + TestServer::Wide(md5) +
                                      L" --out " + Quoted(out) + L" --quiet";
     const FrontRun first = RunFront(commandLine, killMoment(random));
+    ASSERT_TRUE(first.started) << platform::LastError();
     if (!first.exited) ++killed;
     const uint64_t sentBefore = BytesSent(servers);
     const uint64_t missing = first.exited ? 0 : MissingAfterKill(dir.path(), TestServer::Wide(md5));
@@ -99,6 +104,7 @@ TEST(FetchKillResume, KilledDownloadsResumeAndEndRight) {
     for (const auto& server : servers) ClearServerLog(server);
 
     const FrontRun second = RunFront(commandLine, 0);
+    ASSERT_TRUE(second.started) << platform::LastError();
     ASSERT_TRUE(second.exited);
     EXPECT_EQ(second.exitCode, 0u);
     const std::string got = file_test::ReadWholeFile(out);
