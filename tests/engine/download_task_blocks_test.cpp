@@ -7,51 +7,12 @@
 #include <vector>
 
 #include "engine/download_task.h"
+#include "engine/scripted_peer.h"
 #include "support/trace_lines.h"
 
 namespace {
 
 using Ranges = std::vector<std::pair<uint64_t, uint64_t>>;
-
-// Records what the task asks of it; accepts or refuses blocks as told.
-class TestPeer : public CDownloadPeer {
- public:
-  struct Journal {
-    std::vector<std::pair<uint64_t, uint64_t>> requests;
-    int stops = 0;
-    bool destroyed = false;
-  };
-
-  TestPeer(std::shared_ptr<Journal> journal, bool p2p) : journal_(std::move(journal)), p2p_(p2p) {
-    dataPath = L"/data/game.exe.dl";
-  }
-  ~TestPeer() override { journal_->destroyed = true; }
-
-  bool RequestBlock(BlockRequest* request) override {
-    journal_->requests.emplace_back(request->start, request->end);
-    if (refuse) {
-      busy = busyWhenRefusing;
-      return false;
-    }
-    block = request;
-    busy = true;
-    return true;
-  }
-  void StopRequest() override {
-    ++journal_->stops;
-    block = nullptr;
-    busy = false;
-  }
-  bool IsP2P() override { return p2p_; }
-  std::wstring GetUrl() override { return L"http://dl.example.test/game.exe"; }
-
-  bool refuse = false;
-  bool busyWhenRefusing = false;
-
- private:
-  std::shared_ptr<Journal> journal_;
-  bool p2p_;
-};
 
 constexpr uint64_t kFileSize = 3000000;
 
@@ -59,13 +20,17 @@ struct Fixture {
   explicit Fixture(uint64_t size = kFileSize) : task(size) {
     if (size > 0) task.Gaps().AddRange(0, size - 1);
   }
-  // Adds a peer without handing it a block and returns it with its journal.
-  std::pair<TestPeer*, std::shared_ptr<TestPeer::Journal>> AddPeer(bool p2p = false) {
-    auto journal = std::make_shared<TestPeer::Journal>();
-    auto peer = std::make_unique<TestPeer>(journal, p2p);
-    TestPeer* raw = peer.get();
+  // Adds a peer without handing it a block and returns it with its record.
+  std::pair<ScriptedPeer*, std::shared_ptr<PeerRecord>> AddPeer(bool p2p = false) {
+    auto record = std::make_shared<PeerRecord>();
+    record->peerSettings.dataPath = L"/data/game.exe.dl";
+    record->peerSettings.url = L"http://dl.example.test/game.exe";
+    auto peer = std::make_unique<ScriptedPeer>(record);
+    peer->p2p = p2p;
+    record->peer = peer.get();
+    ScriptedPeer* raw = peer.get();
     task.Peers().push_back(std::move(peer));
-    return {raw, journal};
+    return {raw, record};
   }
   Ranges BlockRanges() const {
     Ranges out;
@@ -166,7 +131,7 @@ TEST(DownloadTaskBlocksTest, RefusedRequest) {
     EXPECT_FALSE(f.task.DownloadNextEmptyBlock());
     EXPECT_EQ(pj->requests, (Ranges{{0, 1310719}}));
     EXPECT_TRUE(f.task.Blocks().empty());
-    EXPECT_EQ(pj->destroyed, c.peerDropped);
+    EXPECT_EQ(pj->peer == nullptr, c.peerDropped);
     EXPECT_EQ(pj->stops, c.peerDropped ? 1 : 0);
     EXPECT_EQ(f.task.Peers().size(), c.peerDropped ? 0u : 1u);
     if (!c.peerDropped) {

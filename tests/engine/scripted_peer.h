@@ -1,6 +1,7 @@
 #pragma once
-// A source whose results the test decides: it records what the task asks of it and ends its
-// block by publishing the block result through the event hub, as a real source does.
+// A source whose results the test decides: it records what the task asks of it, accepts or
+// refuses blocks as told, and ends its block by publishing the block result through the event
+// hub, as a real source does.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -36,6 +37,10 @@ class ScriptedPeer : public CDownloadPeer {
   bool RequestBlock(BlockRequest* request) override {
     if (firstRequestTick == 0) firstRequestTick = platform::TickCount();
     record_->requests.emplace_back(request->start, request->end);
+    if (refuse) {
+      busy = busyWhenRefusing;
+      return false;
+    }
     block = request;
     busy = true;
     return true;
@@ -50,7 +55,7 @@ class ScriptedPeer : public CDownloadPeer {
   std::wstring GetSourceName() override {
     return !record_->peerSettings.isCdn && !redirected && !serverIp.empty() ? serverIp : GetHost();
   }
-  bool IsP2P() override { return false; }
+  bool IsP2P() override { return p2p; }
   std::wstring GetUrl() override { return record_->peerSettings.url; }
   bool IsHttpPeer() const override { return true; }
   bool IsCdn() const override { return record_->peerSettings.isCdn; }
@@ -65,6 +70,9 @@ class ScriptedPeer : public CDownloadPeer {
 
   std::wstring serverIp;
   bool redirected = false;
+  bool p2p = false;
+  bool refuse = false;
+  bool busyWhenRefusing = false;
 
  private:
   std::shared_ptr<PeerRecord> record_;
