@@ -597,7 +597,21 @@ def write_readme(section):
 
 # ---- main ----------------------------------------------------------------------------------
 
+USAGE = """usage: bench/run.sh   (or ./run bench); no arguments, settings come from the environment:
+  BENCH_RUNS (5)  BENCH_SCENARIOS ("L W")  BENCH_L_MIB (1024)  BENCH_W_MIB (256)
+  BENCH_W_DELAY_MS (20, one way)  BENCH_W_RATE (50mbit)  BENCH_W_MTU (1500)
+  BENCH_ARIA2_BEST_L / BENCH_ARIA2_BEST_W  BENCH_NGINX_WORKERS (auto)  BENCH_PORT
+  BENCH_TIMEOUT (900 s per download)  BENCH_EXPLORE=1  BENCH_README=0  DEVU_FETCH
+bench/README.md says what each one does."""
+
+
 def main():
+    # Every setting is an environment variable; an argument is a mistake, not a run.
+    if len(sys.argv) > 1:
+        asked = sys.argv[1] in ("-h", "--help")
+        print((__doc__ + "\n" if asked else f"bench: unknown argument {sys.argv[1]}\n") + USAGE,
+              file=sys.stdout if asked else sys.stderr)
+        return 0 if asked else 2
     runs = env_int("BENCH_RUNS", 5)
     scenarios = os.environ.get("BENCH_SCENARIOS", "L W").split()
     explore = os.environ.get("BENCH_EXPLORE") == "1"
